@@ -1,0 +1,131 @@
+// The buffered text layer through which every console and file byte passes.
+//
+// Contract: output is made of statements, a run of Put operations on one
+// channel closed by PutLineEnd or EndStatement; opens, closes, line reads and
+// AtEnd are statements of their own. No operation reports failure through
+// its result: a failing one stores its code in PendingIoError (the last
+// failure wins) and the rest of the statement still runs. CheckIo, which
+// follows every statement, ends the run with the FailureReport when a code
+// is pending. Bytes are never converted: all texts are Shift-JIS as stored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "../platform/platform.hpp"
+
+[[noreturn]] void ReportOutOfMemory(const void* place);
+
+// Storage for strings whose allocation failure ends the run with the
+// EOutOfMemory report instead of an exception.
+template <typename T>
+struct RunHeapAllocator {
+  using value_type = T;
+  RunHeapAllocator() = default;
+  template <typename U>
+  RunHeapAllocator(const RunHeapAllocator<U>&) {}
+  T* allocate(std::size_t count) {
+    void* block = platform::Allocate(count * sizeof(T));
+    if (block == nullptr) ReportOutOfMemory(__builtin_return_address(0));
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* block, std::size_t) { platform::Release(block); }
+  friend bool operator==(RunHeapAllocator, RunHeapAllocator) { return true; }
+};
+
+// A string of bytes: file names, limit texts, lines read.
+using Text = std::basic_string<char, std::char_traits<char>, RunHeapAllocator<char>>;
+
+enum class ChannelMode : std::uint8_t { Closed, Reading, Writing };
+
+constexpr std::uint32_t ChannelBufferSize = 128;
+// 259 bytes of name and a terminating zero. A longer name fills the field
+// without its zero, and opening it is refused with code 206 (the file name
+// is too long) instead of touching the disk under a cut name.
+constexpr std::uint32_t ChannelNameField = 260;
+
+struct TextChannel {
+  char name[ChannelNameField];
+  ChannelMode mode;
+  platform::Handle handle;
+  std::uint8_t buffer[ChannelBufferSize];
+  std::uint32_t position;  // next byte to fill (writing) or to take (reading)
+  std::uint32_t end;       // valid bytes in the buffer (reading)
+  bool flushesAtStatementEnd;
+  bool releasesOnClose;
+};
+
+extern TextChannel ConsoleOut;
+extern TextChannel ConsoleIn;
+extern std::int32_t PendingIoError;
+
+// The layer's own codes.
+constexpr std::int32_t ErrorNotOpen = 103;       // close of a channel that is not open
+constexpr std::int32_t ErrorNotOpenForRead = 104;
+constexpr std::int32_t ErrorNotOpenForWrite = 105;
+
+void BindName(TextChannel& channel, std::string_view name);
+void OpenForWrite(TextChannel& channel);
+void OpenForRead(TextChannel& channel);
+void CloseChannel(TextChannel& channel);
+
+void PutText(TextChannel& channel, std::string_view text);
+void PutByte(TextChannel& channel, char byte);
+void PutInt32(TextChannel& channel, std::int32_t value);
+void PutInt64(TextChannel& channel, std::int64_t value);
+void PutFixed(TextChannel& channel, double value, int width, int decimals);
+void PutLineEnd(TextChannel& channel);
+void EndStatement(TextChannel& channel);
+
+Text GetLine(TextChannel& channel);
+bool AtEnd(TextChannel& channel);
+
+// The decimal form of PutInt32 and PutInt64: writes the digits (and a
+// leading "-") ending just before outEnd and returns where they start.
+// The caller leaves MaxInt64Digits bytes of room before outEnd.
+constexpr std::uint32_t MaxInt64Digits = 20;  // "-9223372036854775808"
+char* FormatInt64(std::int64_t value, char* outEnd);
+
+// Failure handling. CheckIo sits in line after every statement; the report
+// it calls records the place of that CheckIo as the failure's code offset.
+[[noreturn]] void ReportIoFailure(std::int32_t code, const void* place);
+[[noreturn]] void ReportOutOfMemory(const void* place);
+// The report's general form, for other failures that end the run (the clock's
+// EConvertError): class name and message as Shift-JIS bytes.
+[[noreturn]] void FailureReport(std::string_view className, std::string_view message,
+                                const void* place);
+
+// Out of line so that their return address is the place of the failure
+// (for FailPendingIo, the place of the CheckIo).
+[[noreturn, gnu::noinline]] void FailPendingIo();
+[[noreturn, gnu::noinline]] void FailOutOfMemory();
+
+inline void CheckIo() {
+  if (PendingIoError != 0) [[unlikely]]
+    FailPendingIo();
+}
+
+// Ends the process: closes ConsoleIn, then ConsoleOut (writing out what it
+// holds), then exits. A normal end (code 0) whose final write-out of
+// ConsoleOut fails ends with 1 instead, so a lost report never passes as a
+// success.
+[[noreturn]] void EndProcess(int exitCode);
+
+// The failure report's texts (Shift-JIS).
+namespace texts {
+constexpr std::string_view EInOutError = "EInOutError";
+constexpr std::string_view EOutOfMemory = "EOutOfMemory";
+constexpr std::string_view ReportAtModule = "\x82\xAA\x83\x82\x83\x57\x83\x85\x81\x5B\x83\x8B ";  // "がモジュール "
+constexpr std::string_view ReportOf = " \x82\xCC ";  // " の "
+constexpr std::string_view ReportOccurred = " \x82\xC5\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";  // " で発生しました。"
+constexpr std::string_view FileNotFound = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // ファイルが見つかりません
+constexpr std::string_view InvalidFileName = "\x95\x73\x90\xB3\x82\xC8\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xC5\x82\xB7";  // 不正なファイル名です
+constexpr std::string_view TooManyOpenFiles = "\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xB5\x82\xBD\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7";  // オープンしたファイルが多すぎます
+constexpr std::string_view AccessDenied = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xD6\x82\xCC\x83\x41\x83\x4E\x83\x5A\x83\x58\x82\xAA\x8B\x91\x94\xDB\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";  // ファイルへのアクセスが拒否されました
+constexpr std::string_view ReadBeyondEnd = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x96\x96\x94\xF6\x88\xC8\x8D\x7E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD";  // ファイルの末尾以降を読み込みました
+constexpr std::string_view DiskFull = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x82\xA2\x82\xC1\x82\xCF\x82\xA2\x82\xC5\x82\xB7";  // ディスクがいっぱいです
+constexpr std::string_view NotANumber = "\x93\xFC\x97\xCD\x92\x6C\x82\xAA\x90\x94\x92\x6C\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // 入力値が数値ではありません
+constexpr std::string_view IoErrorOpen = "I/O \x83\x47\x83\x89\x81\x5B (";  // "I/O エラー (" then the code and ")"
+constexpr std::string_view OutOfMemory = "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // メモリが足りません
+}  // namespace texts
