@@ -15,6 +15,7 @@ struct State {
   bool outputClosed = false;
   std::map<std::string, Object> files;
   std::map<std::string, std::int32_t> openFailures;
+  std::map<std::string, std::int32_t> readOpenFailures;
   std::map<std::string, platform::FileKind> createKinds;
   std::map<platform::Handle, Object*> handles;
   platform::Handle nextHandle = 3;
@@ -49,6 +50,9 @@ void CloseStandardInput() { S().inputClosed = true; }
 void CloseStandardOutput() { S().outputClosed = true; }
 std::map<std::string, Object>& Files() { return S().files; }
 void FailOpen(const std::string& name, std::int32_t code) { S().openFailures[name] = code; }
+void FailOpenForRead(const std::string& name, std::int32_t code) {
+  S().readOpenFailures[name] = code;
+}
 void CreateAs(const std::string& name, platform::FileKind kind) { S().createKinds[name] = kind; }
 void SetArguments(std::vector<std::string> arguments) { S().arguments = std::move(arguments); }
 void SetExeFileName(std::string name) { S().exeName = std::move(name); }
@@ -85,6 +89,7 @@ Handle CreateForWrite(const char* name, std::int32_t& error) {
   fake::Object& file = s.files[name];
   file.bytes.clear();
   file.writeSizes.clear();
+  file.writeAttempts = 0;
   if (auto kind = s.createKinds.find(name); kind != s.createKinds.end()) file.kind = kind->second;
   file.open = true;
   const Handle handle = s.nextHandle++;
@@ -95,6 +100,10 @@ Handle CreateForWrite(const char* name, std::int32_t& error) {
 Handle OpenForRead(const char* name, std::int32_t& error) {
   auto& s = fake::S();
   if (auto failure = s.openFailures.find(name); failure != s.openFailures.end()) {
+    error = failure->second;
+    return NoHandle;
+  }
+  if (auto failure = s.readOpenFailures.find(name); failure != s.readOpenFailures.end()) {
     error = failure->second;
     return NoHandle;
   }
@@ -127,6 +136,7 @@ std::int32_t Close(Handle handle) {
 std::int32_t Write(Handle handle, const std::uint8_t* bytes, std::uint32_t count) {
   fake::Object* object = fake::Find(handle);
   if (object == nullptr) return 6;
+  if (object->writeAttempts++ == object->failWriteAt) return object->writeError;
   if (object->bytes.size() + count > object->writeCapacity) return object->writeError;
   object->bytes.append(reinterpret_cast<const char*>(bytes), count);
   object->writeSizes.push_back(count);

@@ -29,6 +29,10 @@ struct Object {
   std::size_t writeCapacity = SIZE_MAX;
   std::int32_t closeError = 0;
   std::vector<std::uint32_t> writeSizes;  // the size of every platform write
+  // This one write attempt (counted from 0, failed ones included) fails with
+  // writeError; the writes after it succeed again.
+  std::size_t failWriteAt = SIZE_MAX;
+  std::size_t writeAttempts = 0;
   bool open = false;
 };
 
@@ -44,6 +48,9 @@ void CloseStandardOutput();
 std::map<std::string, Object>& Files();
 // The code that creating or opening this name fails with.
 void FailOpen(const std::string& name, std::int32_t code);
+// The code that only opening this name for reading fails with (a file that
+// has gone after it was written).
+void FailOpenForRead(const std::string& name, std::int32_t code);
 // The kind a file created under this name reports (e.g. a device).
 void CreateAs(const std::string& name, platform::FileKind kind);
 
