@@ -1,13 +1,6 @@
 // Shared pieces of the unit tests.
 #include "support.hpp"
 
-#include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 
 #include "../../src/app/run.hpp"
@@ -65,65 +58,6 @@ std::vector<std::string> Writes(const fake::Object& object) {
 
 std::string Out() { return fake::StandardOutput().bytes; }
 
-namespace {
-
-#ifdef _WIN32
-// No iconv on Windows: the system's own code-page tables convert, refusing
-// what the target code page cannot hold.
-std::string Iconv(std::string_view bytes, const char* from, const char* to) {
-  auto page = [](std::string_view name) -> UINT { return name == "CP932" ? 932 : CP_UTF8; };
-  if (bytes.empty()) return {};
-  const int size = static_cast<int>(bytes.size());
-  const int wideSize = MultiByteToWideChar(page(from), MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-  MultiByteToWideChar(page(from), MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), wideSize);
-  BOOL lossy = FALSE;
-  BOOL* lossyOut = page(to) == CP_UTF8 ? nullptr : &lossy;  // UTF-8 takes no such flag
-  const int outSize = WideCharToMultiByte(page(to), 0, wide.data(), wideSize, nullptr, 0, nullptr, lossyOut);
-  std::string result(static_cast<std::size_t>(outSize), '\0');
-  WideCharToMultiByte(page(to), 0, wide.data(), wideSize, result.data(), outSize, nullptr, lossyOut);
-  if (wideSize == 0 || outSize == 0 || lossy) {
-    ADD_FAILURE() << "the text does not convert from " << from << " to " << to;
-    return {};
-  }
-  return result;
-}
-#else
-std::string Iconv(std::string_view bytes, const char* from, const char* to) {
-  static std::map<std::string, std::string> cache;
-  const std::string key = std::string(from) + '\0' + std::string(bytes);
-  if (auto hit = cache.find(key); hit != cache.end()) return hit->second;
-
-  char path[] = "/tmp/pellarn-iconv-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) {
-    ADD_FAILURE() << "no temporary file for iconv";
-    return {};
-  }
-  const bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  close(fd);
-  std::string result;
-  int status = -1;
-  if (written) {
-    const std::string command = std::string("iconv -f ") + from + " -t " + to + " < " + path;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char chunk[4096];
-      std::size_t got;
-      while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.append(chunk, got);
-      status = pclose(pipe);
-    }
-  }
-  unlink(path);
-  if (status != 0) {
-    ADD_FAILURE() << "iconv -f " << from << " -t " << to << " rejected the text";
-    return {};
-  }
-  cache.emplace(key, result);
-  return result;
-}
-#endif
-
-}  // namespace
 
 std::string FromCp932(std::string_view bytes) { return Iconv(bytes, "CP932", "UTF-8"); }
 std::string ToCp932(std::string_view utf8) { return Iconv(utf8, "UTF-8", "CP932"); }

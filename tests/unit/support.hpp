@@ -45,6 +45,9 @@ std::string Out();
 
 // Shift-JIS to UTF-8 and back, through iconv; a text that iconv rejects
 // fails the test.
+// Converts between code pages by name ("CP932", "UTF-8"); a text that does
+// not convert fails the test. codepage_posix.cpp or codepage_win32.cpp.
+std::string Iconv(std::string_view bytes, const char* from, const char* to);
 std::string FromCp932(std::string_view bytes);
 std::string ToCp932(std::string_view utf8);
 
