@@ -65,24 +65,6 @@ bool ReadyForRead(TextChannel& channel) {
   return false;
 }
 
-void Place(TextChannel& channel, const char* bytes, std::uint32_t count) {
-  if (!ReadyForWrite(channel)) return;
-  if (ChannelBufferSize - channel.position > count) [[likely]] {
-    std::memcpy(channel.buffer + channel.position, bytes, count);
-    channel.position += count;
-    return;
-  }
-  while (count > 0) {
-    const std::uint32_t room = ChannelBufferSize - channel.position;
-    const std::uint32_t part = std::min(room, count);
-    std::memcpy(channel.buffer + channel.position, bytes, part);
-    channel.position += part;
-    bytes += part;
-    count -= part;
-    if (channel.position == ChannelBufferSize && !WriteOut(channel)) return;
-  }
-}
-
 // Makes at least one unread byte available; false at the end of the input.
 // A vanished writer (109) is the end of the input, not a failure.
 bool Refill(TextChannel& channel) {
@@ -101,6 +83,26 @@ bool NextIsEnd(TextChannel& channel) {
 }
 
 }  // namespace
+
+void PlaceBytes(TextChannel& channel, const char* bytes, std::uint32_t count) {
+  if (!ReadyForWrite(channel)) return;
+  if (ChannelBufferSize - channel.position > count) [[likely]] {
+    std::memcpy(channel.buffer + channel.position, bytes, count);
+    channel.position += count;
+    return;
+  }
+  while (count > 0) {
+    const std::uint32_t room = ChannelBufferSize - channel.position;
+    const std::uint32_t part = std::min(room, count);
+    std::memcpy(channel.buffer + channel.position, bytes, part);
+    channel.position += part;
+    bytes += part;
+    count -= part;
+    if (channel.position == ChannelBufferSize && !WriteOut(channel)) return;
+  }
+}
+
+void WriteOutStatement(TextChannel& channel) { WriteOut(channel); }
 
 void BindName(TextChannel& channel, std::string_view name) {
   channel = TextChannel{};
@@ -178,28 +180,10 @@ void CloseChannel(TextChannel& channel) {
 }
 
 void PutText(TextChannel& channel, std::string_view text) {
-  Place(channel, text.data(), static_cast<std::uint32_t>(text.size()));
+  PlaceBytes(channel, text.data(), static_cast<std::uint32_t>(text.size()));
 }
 
-void PutByte(TextChannel& channel, char byte) { Place(channel, &byte, 1); }
-
-void PutInt32(TextChannel& channel, std::int32_t value) { PutInt64(channel, value); }
-
-void PutInt64(TextChannel& channel, std::int64_t value) {
-  char digits[MaxInt64Digits];
-  char* const end = digits + sizeof digits;
-  const char* start = FormatInt64(value, end);
-  Place(channel, start, static_cast<std::uint32_t>(end - start));
-}
-
-void EndStatement(TextChannel& channel) {
-  if (channel.mode == ChannelMode::Writing && channel.flushesAtStatementEnd) WriteOut(channel);
-}
-
-void PutLineEnd(TextChannel& channel) {
-  Place(channel, "\r\n", 2);
-  EndStatement(channel);
-}
+void PutByte(TextChannel& channel, char byte) { PlaceBytes(channel, &byte, 1); }
 
 bool AtEnd(TextChannel& channel) {
   if (!ReadyForRead(channel)) return true;

@@ -9,7 +9,9 @@
 // is pending. Bytes are never converted: all texts are Shift-JIS as stored.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -72,11 +74,11 @@ void CloseChannel(TextChannel& channel);
 
 void PutText(TextChannel& channel, std::string_view text);
 void PutByte(TextChannel& channel, char byte);
-void PutInt32(TextChannel& channel, std::int32_t value);
-void PutInt64(TextChannel& channel, std::int64_t value);
+inline void PutInt32(TextChannel& channel, std::int32_t value);
+inline void PutInt64(TextChannel& channel, std::int64_t value);
 void PutFixed(TextChannel& channel, double value, int width, int decimals);
-void PutLineEnd(TextChannel& channel);
-void EndStatement(TextChannel& channel);
+inline void PutLineEnd(TextChannel& channel);
+inline void EndStatement(TextChannel& channel);
 
 Text GetLine(TextChannel& channel);
 bool AtEnd(TextChannel& channel);
@@ -85,7 +87,109 @@ bool AtEnd(TextChannel& channel);
 // leading "-") ending just before outEnd and returns where they start.
 // The caller leaves MaxInt64Digits bytes of room before outEnd.
 constexpr std::uint32_t MaxInt64Digits = 20;  // "-9223372036854775808"
-char* FormatInt64(std::int64_t value, char* outEnd);
+inline char* FormatInt64(std::int64_t value, char* outEnd);
+
+// Every byte a Put operation places goes through here: it opens ConsoleOut
+// at its first write and writes out each buffer that becomes full.
+void PlaceBytes(TextChannel& channel, const char* bytes, std::uint32_t count);
+// The statement end of a channel that flushes at statement end.
+void WriteOutStatement(TextChannel& channel);
+
+// The prime list is tens of millions of statements of PutInt64 and
+// PutLineEnd, so their common case (a channel open for writing whose buffer
+// stays short of full) is done in line below, without a call per number or
+// per byte; anything else takes PlaceBytes. Both ways place the same bytes
+// and make the same platform writes.
+
+namespace textio_detail {
+// "00" "01" ... "99": two digits per division by 100.
+inline constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline constexpr std::uint32_t PowersOf10[10] = {1,      10,      100,      1000,      10000,
+                                                 100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The number of decimal digits, without a loop: a number of b bits has
+// floor(b * log10(2)) or one more digits (1233 / 4096 is just above log10(2)).
+inline std::uint32_t CountDigits(std::uint32_t value) {
+  const std::uint32_t nonZero = value | 1;
+  const std::uint32_t guess = static_cast<std::uint32_t>(std::bit_width(nonZero)) * 1233 >> 12;
+  return guess + (nonZero >= PowersOf10[guess] ? 1 : 0);
+}
+
+// 32-bit arithmetic for what fits in 32 bits: every number of the prime list.
+inline char* FormatUint32(std::uint32_t value, char* outEnd) {
+  char* out = outEnd;
+  while (value >= 100) {
+    const std::uint32_t pair = value % 100 * 2;
+    value /= 100;
+    out -= 2;
+    std::memcpy(out, DigitPairs + pair, 2);
+  }
+  if (value >= 10) {
+    out -= 2;
+    std::memcpy(out, DigitPairs + value * 2, 2);
+  } else {
+    *--out = static_cast<char>('0' + value);
+  }
+  return out;
+}
+}  // namespace textio_detail
+
+inline char* FormatInt64(std::int64_t value, char* outEnd) {
+  // The magnitude as unsigned, so that the smallest value needs no special case.
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  char* out = outEnd;
+  while (magnitude > 0xFFFFFFFF) {
+    const auto pair = static_cast<std::uint32_t>(magnitude % 100) * 2;
+    magnitude /= 100;
+    out -= 2;
+    std::memcpy(out, textio_detail::DigitPairs + pair, 2);
+  }
+  out = textio_detail::FormatUint32(static_cast<std::uint32_t>(magnitude), out);
+  if (value < 0) *--out = '-';
+  return out;
+}
+
+inline void PutInt64(TextChannel& channel, std::int64_t value) {
+  // A value of 32 bits whose digits leave the buffer not yet full is written
+  // straight into it: the digits are counted first, then written backwards
+  // from their end, with no copy through a local array.
+  if (channel.mode == ChannelMode::Writing && value >= 0 && value <= 0xFFFFFFFF) [[likely]] {
+    const auto magnitude = static_cast<std::uint32_t>(value);
+    const std::uint32_t count = textio_detail::CountDigits(magnitude);
+    if (channel.position + count < ChannelBufferSize) [[likely]] {
+      textio_detail::FormatUint32(
+          magnitude, reinterpret_cast<char*>(channel.buffer + channel.position + count));
+      channel.position += count;
+      return;
+    }
+  }
+  char text[MaxInt64Digits];
+  char* const end = text + sizeof text;
+  const char* const start = FormatInt64(value, end);
+  PlaceBytes(channel, start, static_cast<std::uint32_t>(end - start));
+}
+
+inline void PutInt32(TextChannel& channel, std::int32_t value) { PutInt64(channel, value); }
+
+inline void EndStatement(TextChannel& channel) {
+  if (channel.mode == ChannelMode::Writing && channel.flushesAtStatementEnd) WriteOutStatement(channel);
+}
+
+inline void PutLineEnd(TextChannel& channel) {
+  if (channel.mode == ChannelMode::Writing && channel.position < ChannelBufferSize - 2) [[likely]] {
+    channel.buffer[channel.position] = '\r';
+    channel.buffer[channel.position + 1] = '\n';
+    channel.position += 2;
+  } else {
+    PlaceBytes(channel, "\r\n", 2);
+  }
+  EndStatement(channel);
+}
 
 // Failure handling. CheckIo sits in line after every statement; the report
 // it calls records the place of that CheckIo as the failure's code offset.

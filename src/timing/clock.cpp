@@ -2,8 +2,6 @@
 // 30 December 1899, and reduced to the milliseconds of the day.
 #include "checkpoints.hpp"
 
-#include <cmath>
-
 #include "../platform/platform.hpp"
 #include "../textio/textchannel.hpp"
 
@@ -63,10 +61,25 @@ LocalDateTime CurrentLocalDateTime() {
                         now.millisecond);
 }
 
+namespace {
+
+// Half away from zero, as llround, without the maths library: the program
+// then loads no libm, whose pages would count in its resident memory. The
+// fraction x - whole of a double is exact.
+std::int64_t RoundToWhole(double x) {
+  const auto whole = static_cast<std::int64_t>(x);
+  const double fraction = x - static_cast<double>(whole);
+  if (fraction >= 0.5) return whole + 1;
+  if (fraction <= -0.5) return whole - 1;
+  return whole;
+}
+
+}  // namespace
+
 // Rounds, not truncates: the float holds the day's fraction only to within
 // a small part of a millisecond, on either side of the true value.
 MsOfDay TimeToMs(LocalDateTime value) {
-  const std::int64_t sinceDayZero = std::llround(value * static_cast<double>(MsPerDay));
+  const std::int64_t sinceDayZero = RoundToWhole(value * static_cast<double>(MsPerDay));
   const auto t = static_cast<std::int32_t>(sinceDayZero % MsPerDay);
   const std::int32_t minutesOfDay = t / 60'000;
   const std::int32_t msOfMinute = t % 60'000;
