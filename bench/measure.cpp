@@ -7,13 +7,13 @@
 // A launcher of its own rather than the script's interpreter: a child's
 // peak memory counts what it held before exec, and a forked interpreter
 // holds more than the programs measured here.
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
   int first = 1;

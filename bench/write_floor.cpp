@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   std::uint8_t block[128];
   std::memset(block, '7', sizeof block);
   while (remaining > 0) {
-    const auto part = static_cast<std::uint32_t>(remaining < sizeof block ? remaining : sizeof block);
+    const auto part =
+        static_cast<std::uint32_t>(remaining < sizeof block ? remaining : sizeof block);
     if (platform::Write(file, block, part) != 0) return 1;
     remaining -= part;
   }

@@ -24,7 +24,8 @@ ParsedLimit ParseLimit(std::string_view text) {
   if (at < text.size() && text[at] == '$') {
     hexadecimal = true;
     ++at;
-  } else if (at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
+  } else if (at + 1 < text.size() && text[at] == '0' &&
+             (text[at + 1] == 'x' || text[at + 1] == 'X')) {
     hexadecimal = true;
     at += 2;
   }

@@ -8,14 +8,14 @@ namespace {
 
 std::string_view IoFailureMessage(std::int32_t code) {
   switch (code) {
-    case 2:   return texts::FileNotFound;
-    case 3:   return texts::InvalidFileName;
-    case 4:   return texts::TooManyOpenFiles;
-    case 5:   return texts::AccessDenied;
+    case 2: return texts::FileNotFound;
+    case 3: return texts::InvalidFileName;
+    case 4: return texts::TooManyOpenFiles;
+    case 5: return texts::AccessDenied;
     case 100: return texts::ReadBeyondEnd;
     case 101: return texts::DiskFull;
     case 106: return texts::NotANumber;
-    default:  return {};  // the general "I/O エラー (n)" form
+    default: return {};  // the general "I/O エラー (n)" form
   }
 }
 
@@ -40,10 +40,11 @@ void FailureReport(std::string_view className, std::string_view message, const v
     ConsoleOut.position = 0;
   }
 
-  const auto offset = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(place) -
-                                                 platform::ImageBase());
+  const auto offset =
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(place) - platform::ImageBase());
   char hex[8];
-  for (int k = 7, shift = 0; k >= 0; --k, shift += 4) hex[k] = "0123456789ABCDEF"[(offset >> shift) & 15];
+  for (int k = 7, shift = 0; k >= 0; --k, shift += 4)
+    hex[k] = "0123456789ABCDEF"[(offset >> shift) & 15];
 
   ReportText report;
   report.Add(className);

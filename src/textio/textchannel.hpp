@@ -63,7 +63,7 @@ extern TextChannel ConsoleIn;
 extern std::int32_t PendingIoError;
 
 // The layer's own codes.
-constexpr std::int32_t ErrorNotOpen = 103;       // close of a channel that is not open
+constexpr std::int32_t ErrorNotOpen = 103;  // close of a channel that is not open
 constexpr std::int32_t ErrorNotOpenForRead = 104;
 constexpr std::int32_t ErrorNotOpenForWrite = 105;
 
@@ -177,7 +177,8 @@ inline void PutInt64(TextChannel& channel, std::int64_t value) {
 inline void PutInt32(TextChannel& channel, std::int32_t value) { PutInt64(channel, value); }
 
 inline void EndStatement(TextChannel& channel) {
-  if (channel.mode == ChannelMode::Writing && channel.flushesAtStatementEnd) WriteOutStatement(channel);
+  if (channel.mode == ChannelMode::Writing && channel.flushesAtStatementEnd)
+    WriteOutStatement(channel);
 }
 
 inline void PutLineEnd(TextChannel& channel) {
@@ -205,7 +206,8 @@ inline void PutLineEnd(TextChannel& channel) {
 [[noreturn, gnu::noinline]] void FailPendingIo();
 [[noreturn, gnu::noinline]] void FailOutOfMemory();
 
-inline void CheckIo() {
+// Always in line, also unoptimised: every CheckIo must be a place of its own.
+[[gnu::always_inline]] inline void CheckIo() {
   if (PendingIoError != 0) [[unlikely]]
     FailPendingIo();
 }
@@ -220,16 +222,27 @@ inline void CheckIo() {
 namespace texts {
 constexpr std::string_view EInOutError = "EInOutError";
 constexpr std::string_view EOutOfMemory = "EOutOfMemory";
-constexpr std::string_view ReportAtModule = "\x82\xAA\x83\x82\x83\x57\x83\x85\x81\x5B\x83\x8B ";  // "がモジュール "
-constexpr std::string_view ReportOf = " \x82\xCC ";  // " の "
-constexpr std::string_view ReportOccurred = " \x82\xC5\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";  // " で発生しました。"
-constexpr std::string_view FileNotFound = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // ファイルが見つかりません
-constexpr std::string_view InvalidFileName = "\x95\x73\x90\xB3\x82\xC8\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xC5\x82\xB7";  // 不正なファイル名です
-constexpr std::string_view TooManyOpenFiles = "\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xB5\x82\xBD\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7";  // オープンしたファイルが多すぎます
-constexpr std::string_view AccessDenied = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xD6\x82\xCC\x83\x41\x83\x4E\x83\x5A\x83\x58\x82\xAA\x8B\x91\x94\xDB\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";  // ファイルへのアクセスが拒否されました
-constexpr std::string_view ReadBeyondEnd = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x96\x96\x94\xF6\x88\xC8\x8D\x7E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD";  // ファイルの末尾以降を読み込みました
-constexpr std::string_view DiskFull = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x82\xA2\x82\xC1\x82\xCF\x82\xA2\x82\xC5\x82\xB7";  // ディスクがいっぱいです
-constexpr std::string_view NotANumber = "\x93\xFC\x97\xCD\x92\x6C\x82\xAA\x90\x94\x92\x6C\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // 入力値が数値ではありません
-constexpr std::string_view IoErrorOpen = "I/O \x83\x47\x83\x89\x81\x5B (";  // "I/O エラー (" then the code and ")"
-constexpr std::string_view OutOfMemory = "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // メモリが足りません
+constexpr std::string_view ReportAtModule =
+    "\x82\xAA\x83\x82\x83\x57\x83\x85\x81\x5B\x83\x8B ";  // "がモジュール "
+constexpr std::string_view ReportOf = " \x82\xCC ";       // " の "
+constexpr std::string_view ReportOccurred =
+    " \x82\xC5\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";  // " で発生しました。"
+constexpr std::string_view FileNotFound =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // ファイルが見つかりません
+constexpr std::string_view InvalidFileName =
+    "\x95\x73\x90\xB3\x82\xC8\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xC5\x82\xB7";  // 不正なファイル名です
+constexpr std::string_view TooManyOpenFiles =
+    "\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xB5\x82\xBD\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7";  // オープンしたファイルが多すぎます
+constexpr std::string_view AccessDenied =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xD6\x82\xCC\x83\x41\x83\x4E\x83\x5A\x83\x58\x82\xAA\x8B\x91\x94\xDB\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";  // ファイルへのアクセスが拒否されました
+constexpr std::string_view ReadBeyondEnd =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x96\x96\x94\xF6\x88\xC8\x8D\x7E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD";  // ファイルの末尾以降を読み込みました
+constexpr std::string_view DiskFull =
+    "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x82\xA2\x82\xC1\x82\xCF\x82\xA2\x82\xC5\x82\xB7";  // ディスクがいっぱいです
+constexpr std::string_view NotANumber =
+    "\x93\xFC\x97\xCD\x92\x6C\x82\xAA\x90\x94\x92\x6C\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // 入力値が数値ではありません
+constexpr std::string_view IoErrorOpen =
+    "I/O \x83\x47\x83\x89\x81\x5B (";  // "I/O エラー (" then the code and ")"
+constexpr std::string_view OutOfMemory =
+    "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1";  // メモリが足りません
 }  // namespace texts

@@ -107,7 +107,8 @@ int SeventeenDigits(double magnitude, char significant[17]) {
       --exponent;
     }
   }
-  while (count < 18 && !value.IsZero()) digits[count++] = static_cast<char>('0' + value.NextFractionDigit());
+  while (count < 18 && !value.IsZero())
+    digits[count++] = static_cast<char>('0' + value.NextFractionDigit());
   while (count < 18) digits[count++] = '0';
   sticky = sticky || !value.IsZero();
 

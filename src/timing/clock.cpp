@@ -36,7 +36,8 @@ std::int32_t DayNumber(std::uint32_t year, std::uint32_t month, std::uint32_t da
   const std::int32_t era = y / 400;  // year >= 1, so y >= 0
   const std::int32_t yearOfEra = y - era * 400;
   const std::int32_t m = static_cast<std::int32_t>(month);
-  const std::int32_t dayOfYear = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + static_cast<std::int32_t>(day) - 1;
+  const std::int32_t dayOfYear =
+      (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + static_cast<std::int32_t>(day) - 1;
   const std::int32_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   constexpr std::int32_t DaysTo18991230 = 693'899;  // from 0000-03-01
   return era * 146'097 + dayOfEra - DaysTo18991230;

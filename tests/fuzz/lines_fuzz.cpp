@@ -44,7 +44,8 @@ Model LinesOf(std::string_view content, bool readFails, bool failureIsEnd, std::
   if (ctrlZ != std::string_view::npos) text = text.substr(0, ctrlZ);
   // The failing read is made only when every byte before it is consumed,
   // which a 0x1A never is.
-  model.fails = readFails && !failureIsEnd && failAt <= content.size() && ctrlZ == std::string_view::npos;
+  model.fails =
+      readFails && !failureIsEnd && failAt <= content.size() && ctrlZ == std::string_view::npos;
 
   std::string line;
   std::size_t start = 0;
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t flags = data[0];
   std::size_t at = 1;
   std::vector<std::uint32_t> readSizes;
-  for (unsigned k = 0; k < (flags & 15u) && at < size; ++k) readSizes.push_back(1 + data[at++] % 128);
+  for (unsigned k = 0; k < (flags & 15u) && at < size; ++k)
+    readSizes.push_back(1 + data[at++] % 128);
   enum Reader { Alternating, Counting, GetLineAlone };
   const Reader reader = std::min(static_cast<Reader>((flags >> 4) & 3), GetLineAlone);
   const bool readFails = (flags & 0x40) != 0;

@@ -1,9 +1,9 @@
 // Code-page conversion for the tests on POSIX, through iconv(1).
 #include "support.hpp"
 
+#include <unistd.h>
 #include <cstdio>
 #include <map>
-#include <unistd.h>
 
 namespace support {
 

@@ -58,7 +58,6 @@ std::vector<std::string> Writes(const fake::Object& object) {
 
 std::string Out() { return fake::StandardOutput().bytes; }
 
-
 std::string FromCp932(std::string_view bytes) { return Iconv(bytes, "CP932", "UTF-8"); }
 std::string ToCp932(std::string_view utf8) { return Iconv(utf8, "UTF-8", "CP932"); }
 
@@ -78,8 +77,7 @@ std::string ReportBytes(std::string_view className, std::string_view offset,
 
 ::testing::AssertionResult IsBeforeThenReport(std::string_view out, std::string_view before,
                                               std::string_view className,
-                                              std::string_view messageUtf8,
-                                              std::string* offset) {
+                                              std::string_view messageUtf8, std::string* offset) {
   if (out.substr(0, before.size()) != before)
     return ::testing::AssertionFailure()
            << "output does not begin with the expected lines:\n  output:   "
@@ -88,8 +86,8 @@ std::string ReportBytes(std::string_view className, std::string_view offset,
   const std::size_t at = before.size() + className.size() + ToCp932("がモジュール ").size() +
                          ExeName.size() + ToCp932(" の ").size();
   const std::string digits(out.substr(std::min(at, out.size()), 8));
-  const bool hex = digits.size() == 8 &&
-                   digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+  const bool hex =
+      digits.size() == 8 && digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
   const std::string expected = ReportBytes(className, hex ? digits : "XXXXXXXX", messageUtf8);
   if (!hex || out.substr(before.size()) != expected)
     return ::testing::AssertionFailure()

@@ -151,7 +151,8 @@ std::int32_t Read(Handle handle, std::uint8_t* bytes, std::uint32_t capacity,
   if (object->readAt >= object->failReadAt) return object->readError;
   std::size_t size = capacity;
   if (!object->readSizes.empty())
-    size = std::min<std::size_t>(size, object->readSizes[object->readCount % object->readSizes.size()]);
+    size = std::min<std::size_t>(size,
+                                 object->readSizes[object->readCount % object->readSizes.size()]);
   ++object->readCount;
   size = std::min(size, object->bytes.size() - object->readAt);
   if (object->failReadAt != SIZE_MAX) size = std::min(size, object->failReadAt - object->readAt);
@@ -177,7 +178,9 @@ LocalClockReading ReadLocalClock() {
 }
 
 int ArgumentCount() { return static_cast<int>(fake::S().arguments.size()); }
-std::string_view Argument(int index) { return fake::S().arguments[static_cast<std::size_t>(index)]; }
+std::string_view Argument(int index) {
+  return fake::S().arguments[static_cast<std::size_t>(index)];
+}
 std::string_view ExeFileName() { return fake::S().exeName; }
 std::uintptr_t ImageBase() { return fake::FakeImageBase; }
 

@@ -17,15 +17,15 @@ struct ProcessExit {
 };
 
 struct Object {
-  std::string bytes;                 // what was written, or what is there to read
+  std::string bytes;  // what was written, or what is there to read
   platform::FileKind kind = platform::FileKind::Disk;
   std::size_t readAt = 0;
   // Sizes of successive reads (cycled); empty means up to the capacity asked.
   std::vector<std::uint32_t> readSizes;
   std::size_t readCount = 0;
-  std::int32_t readError = 0;        // returned by every read once readAt reaches failReadAt
+  std::int32_t readError = 0;  // returned by every read once readAt reaches failReadAt
   std::size_t failReadAt = SIZE_MAX;
-  std::int32_t writeError = 0;       // returned by a write that would pass writeCapacity
+  std::int32_t writeError = 0;  // returned by a write that would pass writeCapacity
   std::size_t writeCapacity = SIZE_MAX;
   std::int32_t closeError = 0;
   std::vector<std::uint32_t> writeSizes;  // the size of every platform write

@@ -14,10 +14,8 @@ LocalClockReading ReadLocalClock() {
   localtime_r(&seconds, &local);
   return LocalClockReading{
       static_cast<std::uint16_t>(local.tm_year + 1900),
-      static_cast<std::uint16_t>(local.tm_mon + 1),
-      static_cast<std::uint16_t>(local.tm_mday),
-      static_cast<std::uint16_t>(local.tm_hour),
-      static_cast<std::uint16_t>(local.tm_min),
+      static_cast<std::uint16_t>(local.tm_mon + 1), static_cast<std::uint16_t>(local.tm_mday),
+      static_cast<std::uint16_t>(local.tm_hour), static_cast<std::uint16_t>(local.tm_min),
       // A leap second (tm_sec 60) is handed on as it is: the clock
       // conversion above refuses it as no valid time.
       static_cast<std::uint16_t>(local.tm_sec),

@@ -3,19 +3,17 @@
 #include "../platform.hpp"
 #include "errors.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 
 namespace {
 
-Handle StandardStream(int fd) {
-  return fcntl(fd, F_GETFD) == -1 ? NoHandle : Handle{fd};
-}
+Handle StandardStream(int fd) { return fcntl(fd, F_GETFD) == -1 ? NoHandle : Handle{fd}; }
 
 // A non-blocking stream (inherited from whoever started us) is waited on
 // rather than failed: the program's writes and reads are blocking by design.

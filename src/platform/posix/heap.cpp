@@ -5,8 +5,8 @@
 // translation is no longer cached.
 #include "../platform.hpp"
 
-#include <cstdlib>
 #include <sys/mman.h>
+#include <cstdlib>
 
 namespace platform {
 

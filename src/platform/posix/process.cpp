@@ -2,9 +2,9 @@
 // the exit.
 #include "../platform.hpp"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstring>
-#include <unistd.h>
 
 // Defined by the GNU linker at the first byte of the loaded image, PIE or not.
 extern "C" const char __executable_start[];
@@ -46,9 +46,7 @@ std::string_view Argument(int index) { return SavedArgv[index + 1]; }
 
 std::string_view ExeFileName() { return ExeName; }
 
-std::uintptr_t ImageBase() {
-  return reinterpret_cast<std::uintptr_t>(__executable_start);
-}
+std::uintptr_t ImageBase() { return reinterpret_cast<std::uintptr_t>(__executable_start); }
 
 void ExitProcess(int code) { _exit(code); }
 

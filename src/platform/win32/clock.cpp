@@ -9,7 +9,7 @@ namespace platform {
 LocalClockReading ReadLocalClock() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return LocalClockReading{now.wYear, now.wMonth, now.wDay, now.wHour,
+  return LocalClockReading{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                            now.wMinute, now.wSecond, now.wMilliseconds};
 }
 

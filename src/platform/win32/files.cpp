@@ -45,7 +45,7 @@ FileKind KindOf(Handle handle) {
     case FILE_TYPE_CHAR: return FileKind::CharDevice;
     case FILE_TYPE_DISK: return FileKind::Disk;
     case FILE_TYPE_PIPE: return FileKind::Pipe;
-    default:             return FileKind::Unknown;
+    default: return FileKind::Unknown;
   }
 }
 

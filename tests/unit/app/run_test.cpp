@@ -20,7 +20,8 @@ struct Clock {
 
 void ScriptCheckpoints(const std::vector<Clock>& times) {
   std::vector<platform::LocalClockReading> readings;
-  for (const Clock& t : times) readings.push_back({2026, 5, 17, t.hour, t.minute, t.second, t.millisecond});
+  for (const Clock& t : times)
+    readings.push_back({2026, 5, 17, t.hour, t.minute, t.second, t.millisecond});
   fake::ScriptClock(readings);
 }
 
@@ -108,7 +109,8 @@ TEST(RunSequence, BitmapThatCannotBeAllocatedEndsWithEOutOfMemoryBeforeAnything)
   fake::SetArguments({"p.txt", "100"});
   fake::FailAllocationsFrom(BitmapBytes);
   EXPECT_EQ(support::RunProgram(), 1);
-  EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), "", "EOutOfMemory", "メモリが足りません."));
+  EXPECT_TRUE(
+      support::IsBeforeThenReport(support::Out(), "", "EOutOfMemory", "メモリが足りません."));
   EXPECT_TRUE(fake::Files().empty());
 }
 

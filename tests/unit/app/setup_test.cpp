@@ -66,7 +66,9 @@ TEST(Setup, AnswersAreTakenWholeAndTheEndOfInputGivesEmptyAnswers) {
       {"", "", "", 1000, false},
       {"name.txt\r\n", "name.txt", "", 1000, false},
       {" spaced name \n100 \n", " spaced name ", "100 ", 1000, false},
-      {"p.txt\x1A" "100\r\n", "p.txt", "", 1000, false},
+      {"p.txt\x1A"
+       "100\r\n",
+       "p.txt", "", 1000, false},
       {"a\rb\r\n12\r", "ab", "12", 12, false},
       {"\r\n$40\r\n", "", "$40", 64, false},
       {"-d\n10\n", "$sosuu$.txt", "10", 10, true},
@@ -210,6 +212,7 @@ TEST(Setup, FileNameTooLongForTheNameFieldEndsTheRunWithCode206) {
   EXPECT_EQ(support::RunProgram(), 1);
   const std::string before =
       ToCp932("ザンテロ・バージョン５(１億未満最適化)(10)\r\n  開始 3723004\r\n");
-  EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), before, "EInOutError", "I/O エラー (206)."));
+  EXPECT_TRUE(
+      support::IsBeforeThenReport(support::Out(), before, "EInOutError", "I/O エラー (206)."));
   EXPECT_TRUE(fake::Files().empty());
 }

@@ -22,7 +22,9 @@ void AddGroup(std::vector<std::string>& statements, Digit&& digit) {
 
 void AddSeparator(std::vector<std::string>& s) { s.push_back("  "); }
 void AddLineEnd(std::vector<std::string>& s) { s.push_back("\r\n"); }
-void AddHeading(std::vector<std::string>& s, const std::string& text) { s.push_back(text + "\r\n"); }
+void AddHeading(std::vector<std::string>& s, const std::string& text) {
+  s.push_back(text + "\r\n");
+}
 
 // The statements of the listing, in order.
 std::vector<std::string> ExpectedStatements() {
@@ -134,7 +136,8 @@ TEST(SelfTest, FailedConsoleWriteEndsTheRunInTheMiddleOfTheListing) {
     fake::StandardOutput().writeError = 232;
     fake::SetArguments({"-d", "10"});
     EXPECT_EQ(support::RunProgram(), 1);
-    EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), ExpectedListing().substr(0, c.bytesBefore),
+    EXPECT_TRUE(support::IsBeforeThenReport(support::Out(),
+                                            ExpectedListing().substr(0, c.bytesBefore),
                                             "EInOutError", "I/O エラー (232)."));
     EXPECT_TRUE(fake::Files().empty()) << "the run ends before the file is created";
   }

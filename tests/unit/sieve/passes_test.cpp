@@ -87,8 +87,10 @@ TEST(PrimeList, FailedWriteKeepsTheBlocksWrittenBeforeAndEndsWithTheReport) {
   fake::SetArguments({"primes.txt", "10000"});
   EXPECT_EQ(support::RunProgram(), 1);
   EXPECT_EQ(fake::Files()["primes.txt"].bytes, ExpectedList(10000).substr(0, 3 * 128));
-  const std::string before = support::ToCp932("ザンテロ・バージョン５(１億未満最適化)(10000)\r\n  開始 3723004\r\n");
-  EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), before, "EInOutError", "I/O エラー (112)."));
+  const std::string before =
+      support::ToCp932("ザンテロ・バージョン５(１億未満最適化)(10000)\r\n  開始 3723004\r\n");
+  EXPECT_TRUE(
+      support::IsBeforeThenReport(support::Out(), before, "EInOutError", "I/O エラー (112)."));
 }
 
 // Which pass writes which prime, and where the tail scan takes over.
@@ -99,10 +101,22 @@ TEST(SievePasses, CrossingOutWritesUpToSieveBoundAndTheTailScanTheRest) {
     std::uint32_t tailStart;
   };
   const Case cases[] = {
-      {0, 1, {}, 5},      {1, 1, {}, 5},       {2, 2, {}, 5},          {4, 2, {}, 5},
-      {5, 3, {}, 5},      {9, 3, {}, 5},       {10, 4, {}, 5},         {16, 4, {}, 5},
-      {17, 5, {5}, 7},    {25, 5, {5}, 7},     {26, 6, {5}, 7},        {37, 7, {5, 7}, 9},
-      {49, 7, {5, 7}, 9}, {65, 9, {5, 7}, 11}, {100, 10, {5, 7}, 11},  {121, 11, {5, 7, 11}, 13},
+      {0, 1, {}, 5},
+      {1, 1, {}, 5},
+      {2, 2, {}, 5},
+      {4, 2, {}, 5},
+      {5, 3, {}, 5},
+      {9, 3, {}, 5},
+      {10, 4, {}, 5},
+      {16, 4, {}, 5},
+      {17, 5, {5}, 7},
+      {25, 5, {5}, 7},
+      {26, 6, {5}, 7},
+      {37, 7, {5, 7}, 9},
+      {49, 7, {5, 7}, 9},
+      {65, 9, {5, 7}, 11},
+      {100, 10, {5, 7}, 11},
+      {121, 11, {5, 7, 11}, 13},
       {1000, 32, {5, 7, 11, 13, 17, 19, 23, 29, 31}, 33},
   };
   FillDmx();

@@ -117,8 +117,8 @@ TEST(FailureReport, ShowsTheExeNameThePlatformGives) {
   static_assert(fake::FakeImageBase == 0);
   EXPECT_EQ(support::RunToExit([] { ReportIoFailure(2, nullptr); }), 1);
   const std::string expected = "EInOutError" + ToCp932("がモジュール ") + "other name.exe" +
-                               ToCp932(" の ") + "00000000" + ToCp932(" で発生しました。") +
-                               "\n" + ToCp932("ファイルが見つかりません.") + "\r\n";
+                               ToCp932(" の ") + "00000000" + ToCp932(" で発生しました。") + "\n" +
+                               ToCp932("ファイルが見つかりません.") + "\r\n";
   EXPECT_EQ(support::Out(), expected);
 }
 
@@ -137,8 +137,8 @@ TEST(FailureReport, ExhaustedStringStorageEndsWithEOutOfMemory) {
   EndStatement(ConsoleOut);
   fake::FailAllocationsFrom(64);
   EXPECT_EQ(support::RunToExit([] { GetLine(ConsoleIn); }), 1);
-  EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), "prompt", "EOutOfMemory",
-                                          "メモリが足りません."));
+  EXPECT_TRUE(
+      support::IsBeforeThenReport(support::Out(), "prompt", "EOutOfMemory", "メモリが足りません."));
 }
 
 TEST(FailureReport, ClosedStandardOutputEndsTheRunWithExitCode1) {

@@ -49,16 +49,23 @@ const LineCase LineCases[] = {
     {"a\r\rb\n", {"ab"}},
     // Ctrl-Z ends the input wherever it stands.
     {"\x1A", {}},
-    {"\x1A" "after\r\n", {}},
-    {"2\r\n\x1A" "3\r\n", {"2"}},
-    {"2\r\n3\x1A" "5\r\n", {"2", "3"}},
+    {"\x1A"
+     "after\r\n",
+     {}},
+    {"2\r\n\x1A"
+     "3\r\n",
+     {"2"}},
+    {"2\r\n3\x1A"
+     "5\r\n",
+     {"2", "3"}},
     {"ab\r\x1A\n", {"ab"}},
     // No length limit, and line ends across the 128-byte refills.
     {Long300 + "\r\n" + "next", {Long300, "next"}},
     {Long127 + "\r\n" + Long127 + "\n", {Long127, Long127}},
     {std::string(128, 'm') + "\r\n", {std::string(128, 'm')}},
     // Bytes stay as they are: Shift-JIS, high bytes, zero bytes.
-    {std::string("\x83\x65\x83\x58\x83\x67\0z\r\n", 10), {std::string("\x83\x65\x83\x58\x83\x67\0z", 8)}},
+    {std::string("\x83\x65\x83\x58\x83\x67\0z\r\n", 10),
+     {std::string("\x83\x65\x83\x58\x83\x67\0z", 8)}},
 };
 
 // Reads delivered whole, byte by byte, or in small or odd pieces.
@@ -106,7 +113,9 @@ TEST(GetLine, ConsumesExactlyOneLineAndItsLineEnd) {
 }
 
 TEST(GetLine, CtrlZIsNeverConsumedAndNothingAfterItIsRead) {
-  fake::StandardInput().bytes = "name\x1A" "100\r\nmore\r\n";
+  fake::StandardInput().bytes =
+      "name\x1A"
+      "100\r\nmore\r\n";
   fake::StandardInput().readSizes = {1};
   EXPECT_EQ(std::string(GetLine(ConsoleIn)), "name");
   const std::size_t readAt = fake::StandardInput().readAt;

@@ -86,7 +86,8 @@ TEST(TextChannel, DiskAndPipeGetWholeBlocksOf128BytesAndACharDeviceEveryStatemen
     WriteStatements(file, statements);
     CloseChannel(file);
     EXPECT_EQ(PendingIoError, 0);
-    EXPECT_EQ(support::Writes(fake::Files()["out.txt"]), ExpectedWrites(statements, c.perStatement));
+    EXPECT_EQ(support::Writes(fake::Files()["out.txt"]),
+              ExpectedWrites(statements, c.perStatement));
     EXPECT_FALSE(fake::Files()["out.txt"].open);
   }
 }

@@ -30,7 +30,8 @@ std::vector<std::int64_t> IntegerSamples() {
                                       std::numeric_limits<std::int64_t>::max(),
                                       std::numeric_limits<std::int32_t>::min(),
                                       std::numeric_limits<std::int32_t>::max(),
-                                      4294967295, 4294967296};
+                                      4294967295,
+                                      4294967296};
   // 10^18 is the last power that fits: the loop stops before multiplying past it.
   for (std::int64_t power = 1;; power *= 10) {
     for (std::int64_t v : {power - 1, power, power + 1, 5 * power}) {
@@ -49,14 +50,21 @@ TEST(PutInt, Int32AndInt64WriteBareDecimalDigits) {
     std::int64_t value;
     const char* text;
   };
-  const Case cases32[] = {{0, "0"}, {7, "7"}, {-1, "-1"}, {10, "10"}, {-86399510, "-86399510"},
-                          {INT32_MIN, "-2147483648"}, {INT32_MAX, "2147483647"}};
+  const Case cases32[] = {{0, "0"},
+                          {7, "7"},
+                          {-1, "-1"},
+                          {10, "10"},
+                          {-86399510, "-86399510"},
+                          {INT32_MIN, "-2147483648"},
+                          {INT32_MAX, "2147483647"}};
   for (const Case& c : cases32) {
     EXPECT_EQ(Written([&](TextChannel& f) { PutInt32(f, static_cast<std::int32_t>(c.value)); }),
               c.text);
   }
-  const Case cases64[] = {{4294967295, "4294967295"}, {0, "0"},
-                          {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}};
+  const Case cases64[] = {{4294967295, "4294967295"},
+                          {0, "0"},
+                          {INT64_MIN, "-9223372036854775808"},
+                          {INT64_MAX, "9223372036854775807"}};
   for (const Case& c : cases64) {
     EXPECT_EQ(Written([&](TextChannel& f) { PutInt64(f, c.value); }), c.text);
   }
@@ -94,8 +102,8 @@ TEST(PutFixed, WidthTenThreeDecimalsRightAlignedAndRounded) {
   };
   const Case cases[] = {
       {0.0, "     0.000"},
-      {1.234, "     1.234"},      // 1234 ms
-      {-86398.5, "-86398.500"},   // across midnight: fills the width exactly
+      {1.234, "     1.234"},     // 1234 ms
+      {-86398.5, "-86398.500"},  // across midnight: fills the width exactly
       {-86399.999, "-86399.999"},
       {86399.999, " 86399.999"},
       {-123456.789, "-123456.789"},  // 11 characters: written whole, no blank
@@ -123,7 +131,8 @@ TEST(PutFixed, EveryDifferenceOfTwoTimesOfDayIsWrittenExactly) {
   std::vector<std::int32_t> samples;
   for (std::int32_t ms = -3000; ms <= 3000; ++ms) samples.push_back(ms);
   for (std::int32_t ms = -86399999; ms <= 86399999; ms += 9973) samples.push_back(ms);
-  for (std::int32_t ms : {-86399999, 86399999, -86398500, -86398000, 45296789}) samples.push_back(ms);
+  for (std::int32_t ms : {-86399999, 86399999, -86398500, -86398000, 45296789})
+    samples.push_back(ms);
 
   std::string expected;
   for (std::int32_t ms : samples) {

@@ -33,7 +33,8 @@ void ExpectMillisecondsOf(const Date& d, std::int32_t first, std::int32_t step) 
     const auto minute = static_cast<std::uint32_t>(ms / 60'000 % 60);
     const auto second = static_cast<std::uint32_t>(ms / 1000 % 60);
     const auto milli = static_cast<std::uint32_t>(ms % 1000);
-    const MsOfDay got = TimeToMs(EncodeDateTime(d.year, d.month, d.day, hour, minute, second, milli));
+    const MsOfDay got =
+        TimeToMs(EncodeDateTime(d.year, d.month, d.day, hour, minute, second, milli));
     if (got != ms) {
       FAIL() << d.year << "-" << d.month << "-" << d.day << " ms " << ms << " gave " << got;
     }
@@ -47,9 +48,11 @@ void ExpectEveryMillisecondOf(const Date& d) {
     for (std::uint32_t minute = 0; minute < 60; ++minute) {
       for (std::uint32_t second = 0; second < 60; ++second) {
         for (std::uint32_t milli = 0; milli < 1000; ++milli, ++expected) {
-          const MsOfDay got = TimeToMs(EncodeDateTime(d.year, d.month, d.day, hour, minute, second, milli));
+          const MsOfDay got =
+              TimeToMs(EncodeDateTime(d.year, d.month, d.day, hour, minute, second, milli));
           if (got != expected) {
-            FAIL() << d.year << "-" << d.month << "-" << d.day << " ms " << expected << " gave " << got;
+            FAIL() << d.year << "-" << d.month << "-" << d.day << " ms " << expected << " gave "
+                   << got;
           }
         }
       }
@@ -142,21 +145,14 @@ TEST(CurrentLocalDateTime, ReadingThatIsNoDateOrTimeEndsWithEConvertError) {
     const char* message;
   };
   const Case cases[] = {
-      {{2026, 2, 29, 12, 0, 0, 0}, date},
-      {{1900, 2, 29, 12, 0, 0, 0}, date},
-      {{2100, 2, 29, 12, 0, 0, 0}, date},
-      {{2026, 4, 31, 12, 0, 0, 0}, date},
-      {{2026, 1, 32, 12, 0, 0, 0}, date},
-      {{2026, 1, 0, 12, 0, 0, 0}, date},
-      {{2026, 0, 1, 12, 0, 0, 0}, date},
-      {{2026, 13, 1, 12, 0, 0, 0}, date},
-      {{0, 1, 1, 12, 0, 0, 0}, date},
-      {{10000, 1, 1, 12, 0, 0, 0}, date},
+      {{2026, 2, 29, 12, 0, 0, 0}, date},  {{1900, 2, 29, 12, 0, 0, 0}, date},
+      {{2100, 2, 29, 12, 0, 0, 0}, date},  {{2026, 4, 31, 12, 0, 0, 0}, date},
+      {{2026, 1, 32, 12, 0, 0, 0}, date},  {{2026, 1, 0, 12, 0, 0, 0}, date},
+      {{2026, 0, 1, 12, 0, 0, 0}, date},   {{2026, 13, 1, 12, 0, 0, 0}, date},
+      {{0, 1, 1, 12, 0, 0, 0}, date},      {{10000, 1, 1, 12, 0, 0, 0}, date},
       {{2026, 13, 1, 24, 0, 0, 0}, date},  // the date is tested first
-      {{2026, 1, 1, 24, 0, 0, 0}, time},
-      {{2026, 1, 1, 23, 60, 0, 0}, time},
-      {{2026, 1, 1, 23, 59, 60, 0}, time},
-      {{2026, 1, 1, 23, 59, 59, 1000}, time},
+      {{2026, 1, 1, 24, 0, 0, 0}, time},   {{2026, 1, 1, 23, 60, 0, 0}, time},
+      {{2026, 1, 1, 23, 59, 60, 0}, time}, {{2026, 1, 1, 23, 59, 59, 1000}, time},
   };
   for (const Case& c : cases) {
     support::ResetProgram();
@@ -171,9 +167,11 @@ TEST(CurrentLocalDateTime, ReadingThatIsNoDateOrTimeEndsWithEConvertError) {
 }
 
 TEST(CurrentLocalDateTime, LeapDaysAndTheEdgesOfTheRangeAreValidReadings) {
-  const platform::LocalClockReading readings[] = {
-      {2000, 2, 29, 0, 0, 0, 0}, {2024, 2, 29, 0, 0, 0, 0}, {1600, 2, 29, 0, 0, 0, 0},
-      {1, 1, 1, 0, 0, 0, 0},     {9999, 12, 31, 23, 59, 59, 999}};
+  const platform::LocalClockReading readings[] = {{2000, 2, 29, 0, 0, 0, 0},
+                                                  {2024, 2, 29, 0, 0, 0, 0},
+                                                  {1600, 2, 29, 0, 0, 0, 0},
+                                                  {1, 1, 1, 0, 0, 0, 0},
+                                                  {9999, 12, 31, 23, 59, 59, 999}};
   for (const auto& reading : readings) {
     support::ResetProgram();
     fake::ScriptClock({reading});
@@ -184,10 +182,12 @@ TEST(CurrentLocalDateTime, LeapDaysAndTheEdgesOfTheRangeAreValidReadings) {
 TEST(CurrentLocalDateTime, InvalidReadingLaterInTheRunEndsItAfterWhatWasWritten) {
   // The third reading, EndOfInit, comes after the banner, the start line and
   // the creation of the file.
-  fake::ScriptClock({{2026, 3, 14, 1, 2, 3, 4}, {2026, 3, 14, 1, 2, 3, 5}, {2026, 3, 14, 25, 0, 0, 0}});
+  fake::ScriptClock(
+      {{2026, 3, 14, 1, 2, 3, 4}, {2026, 3, 14, 1, 2, 3, 5}, {2026, 3, 14, 25, 0, 0, 0}});
   fake::SetArguments({"p.txt", "100"});
   EXPECT_EQ(support::RunProgram(), 1);
-  const std::string before = support::ToCp932("ザンテロ・バージョン５(１億未満最適化)(100)\r\n  開始 3723004\r\n");
+  const std::string before =
+      support::ToCp932("ザンテロ・バージョン５(１億未満最適化)(100)\r\n  開始 3723004\r\n");
   EXPECT_TRUE(support::IsBeforeThenReport(support::Out(), before, "EConvertError",
                                           "時刻に変換できない値が渡されました."));
 }

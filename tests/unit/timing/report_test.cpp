@@ -23,7 +23,8 @@ std::string ReportTail(std::uint32_t lines, MsOfDay everyCheckpoint) {
   const std::string at = std::to_string(everyCheckpoint);
   std::string tail = "Line Count   = " + std::to_string(lines) + " lines\r\n\r\n";
   tail += "StartOfProg  = " + at + " ms\r\n";
-  for (const char* name : {"EndOfMalloc", "EndOfInit", "EndOf3", "EndOfSearch", "EndOfSave", "EndOfProg"})
+  for (const char* name :
+       {"EndOfMalloc", "EndOfInit", "EndOf3", "EndOfSearch", "EndOfSave", "EndOfProg"})
     tail += Label(name) + at + " ms   (0 ms)\r\n";
   return tail;
 }
@@ -42,8 +43,12 @@ TEST(CountLines, CountsLinesAsReadingBackByAtEndAndGetLineFindsThem) {
       {"a\nb\nc\n", 3},
       {"a\nb\nc", 3},
       {"a\rb\rc\r", 1},  // CR alone ends no line
-      {"2\r\n\x1A" "3\r\n", 1},
-      {"2\r\n3\x1A" "5\r\n", 2},
+      {"2\r\n\x1A"
+       "3\r\n",
+       1},
+      {"2\r\n3\x1A"
+       "5\r\n",
+       2},
       {"\x1A", 0},
       {"\n", 1},
       {"\r\n\r\n\r\n", 3},
@@ -51,7 +56,8 @@ TEST(CountLines, CountsLinesAsReadingBackByAtEndAndGetLineFindsThem) {
       {std::string(300, '\n'), 300},
   };
   for (const Case& c : cases) {
-    for (const auto& pattern : {NoPattern, std::vector<std::uint32_t>{1}, std::vector<std::uint32_t>{3}}) {
+    for (const auto& pattern :
+         {NoPattern, std::vector<std::uint32_t>{1}, std::vector<std::uint32_t>{3}}) {
       support::ResetProgram();
       SCOPED_TRACE(::testing::PrintToString(c.content));
       fake::Files()["count.txt"].bytes = c.content;
@@ -85,7 +91,8 @@ TEST(PrintReport, OnAConsoleEachHalfOfALaterLineIsShownAtOnce) {
   for (int k = 0; k < CheckpointCount; ++k) Checkpoints[k] = 1000 * k;
   PrintReport(false, "");
   std::vector<std::string> expected = {"\r\n", "StartOfProg  = 0 ms\r\n"};
-  const char* names[] = {"EndOfMalloc", "EndOfInit", "EndOf3", "EndOfSearch", "EndOfSave", "EndOfProg"};
+  const char* names[] = {"EndOfMalloc", "EndOfInit", "EndOf3",
+                         "EndOfSearch", "EndOfSave", "EndOfProg"};
   for (int k = 1; k < CheckpointCount; ++k) {
     expected.push_back(Label(names[k - 1]) + std::to_string(1000 * k) + " ms");
     expected.push_back("   (1000 ms)\r\n");
@@ -129,8 +136,8 @@ TEST(PrintReport, FileThatCannotBeReadBackEndsTheRunAfterTheEndLines) {
         support::ToCp932("  終了 3723004\r\n実行時間は     0.000 秒でした。\r\n\r\n");
     const std::size_t at = out.find(endLines);
     ASSERT_NE(at, std::string::npos);
-    EXPECT_TRUE(support::IsBeforeThenReport(out, out.substr(0, at + endLines.size()),
-                                            "EInOutError", c.message));
+    EXPECT_TRUE(support::IsBeforeThenReport(out, out.substr(0, at + endLines.size()), "EInOutError",
+                                            c.message));
     EXPECT_EQ(fake::Files()["$sosuu$.txt"].bytes.size(), 811u);
   }
 }
