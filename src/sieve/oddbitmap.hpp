@@ -9,11 +9,14 @@
 
 #include "../textio/textchannel.hpp"
 
-extern std::uint32_t* OddBitmap;    // BitmapWords words, owned by the run sequence
-extern const std::uint32_t Dm[32];  // Dm[i] = NOT (1 shl i), for clearing
-extern std::uint32_t Dmx[32];  // Dmx[i] = 1 shl i once FillDmx has run, for testing and setting
-extern std::uint32_t
-    SieveBound;  // CeilSqrt(LimitCount), the last candidate of the crossing-out pass
+// BitmapWords words, owned by the run sequence.
+extern std::uint32_t* OddBitmap;
+// Dm[i] = NOT (1 shl i), for clearing.
+extern const std::uint32_t Dm[32];
+// Dmx[i] = 1 shl i once FillDmx has run, for testing and setting.
+extern std::uint32_t Dmx[32];
+// CeilSqrt(LimitCount), the last candidate of the crossing-out pass.
+extern std::uint32_t SieveBound;
 
 // Dmx[i] := NOT Dm[i], for i from 0 to 31.
 void FillDmx();

@@ -35,10 +35,8 @@ struct ReportText {
 
 void FailureReport(std::string_view className, std::string_view message, const void* place) {
   // What the program printed before the failure stands before the report.
-  if (ConsoleOut.mode == ChannelMode::Writing && ConsoleOut.position > 0) {
-    platform::Write(ConsoleOut.handle, ConsoleOut.buffer, ConsoleOut.position);
-    ConsoleOut.position = 0;
-  }
+  // A failure of this write-out has nowhere left to be reported either.
+  if (ConsoleOut.mode == ChannelMode::Writing) WriteOutBuffer(ConsoleOut);
 
   const auto offset =
       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(place) - platform::ImageBase());
@@ -70,20 +68,15 @@ void FailureReport(std::string_view className, std::string_view message, const v
 
 void ReportIoFailure(std::int32_t code, const void* place) {
   std::string_view message = IoFailureMessage(code);
-  char general[64];
+  ReportText general;
   if (message.empty()) {
     char digits[MaxInt64Digits];
     char* const end = digits + sizeof digits;
     const char* start = FormatInt64(code, end);
-    std::size_t length = 0;
-    auto add = [&](std::string_view piece) {
-      std::memcpy(general + length, piece.data(), piece.size());
-      length += piece.size();
-    };
-    add(texts::IoErrorOpen);
-    add(std::string_view(start, static_cast<std::size_t>(end - start)));
-    add(")");
-    message = std::string_view(general, length);
+    general.Add(texts::IoErrorOpen);
+    general.Add(std::string_view(start, static_cast<std::size_t>(end - start)));
+    general.Add(")");
+    message = std::string_view(general.bytes, general.length);
   }
   FailureReport(texts::EInOutError, message, place);
 }

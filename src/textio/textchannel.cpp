@@ -102,7 +102,7 @@ void PlaceBytes(TextChannel& channel, const char* bytes, std::uint32_t count) {
   }
 }
 
-void WriteOutStatement(TextChannel& channel) { WriteOut(channel); }
+void WriteOutBuffer(TextChannel& channel) { WriteOut(channel); }
 
 void BindName(TextChannel& channel, std::string_view name) {
   channel = TextChannel{};

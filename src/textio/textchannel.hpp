@@ -92,8 +92,9 @@ inline char* FormatInt64(std::int64_t value, char* outEnd);
 // Every byte a Put operation places goes through here: it opens ConsoleOut
 // at its first write and writes out each buffer that becomes full.
 void PlaceBytes(TextChannel& channel, const char* bytes, std::uint32_t count);
-// The statement end of a channel that flushes at statement end.
-void WriteOutStatement(TextChannel& channel);
+// Writes out what the buffer holds with one platform write (nothing when it
+// is empty); a failure stores its code and the bytes are dropped.
+void WriteOutBuffer(TextChannel& channel);
 
 // The prime list is tens of millions of statements of PutInt64 and
 // PutLineEnd, so their common case (a channel open for writing whose buffer
@@ -178,7 +179,7 @@ inline void PutInt32(TextChannel& channel, std::int32_t value) { PutInt64(channe
 
 inline void EndStatement(TextChannel& channel) {
   if (channel.mode == ChannelMode::Writing && channel.flushesAtStatementEnd)
-    WriteOutStatement(channel);
+    WriteOutBuffer(channel);
 }
 
 inline void PutLineEnd(TextChannel& channel) {
@@ -195,7 +196,6 @@ inline void PutLineEnd(TextChannel& channel) {
 // Failure handling. CheckIo sits in line after every statement; the report
 // it calls records the place of that CheckIo as the failure's code offset.
 [[noreturn]] void ReportIoFailure(std::int32_t code, const void* place);
-[[noreturn]] void ReportOutOfMemory(const void* place);
 // The report's general form, for other failures that end the run (the clock's
 // EConvertError): class name and message as Shift-JIS bytes.
 [[noreturn]] void FailureReport(std::string_view className, std::string_view message,
