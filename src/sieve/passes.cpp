@@ -15,6 +15,8 @@ namespace {
 // strikes ahead keeps that many fetches in flight; the strikes are the same.
 constexpr std::uint32_t PrefetchFrom = 512;
 constexpr std::uint32_t PrefetchStrikes = 64;
+// The strike loops are unrolled four times: the same strikes in the same
+// order, with a quarter of the loop's own compares and jumps.
 
 void WritePrime(TextChannel& primeFile, std::uint32_t prime) {
   PutInt64(primeFile, prime);
@@ -33,6 +35,7 @@ void FillOddBitmap() {
 // 9, 15, 21, ...: the odd multiples of 3 from 3 * 3 on, with no test.
 void StrikeMultiplesOf3(std::uint32_t limitCount) {
   std::uint32_t* const words = OddBitmap;
+#pragma GCC unroll 4
   for (std::uint32_t c = 9; c <= limitCount; c += 6) words[c >> 6] &= Dm[(c >> 1) & 31];
 }
 
@@ -50,10 +53,12 @@ std::uint32_t CrossOut(TextChannel& primeFile, std::uint32_t limitCount) {
     WritePrime(primeFile, i);
     const std::uint32_t s = 2 * i;
     if (i < PrefetchFrom) {
+#pragma GCC unroll 4
       for (std::uint32_t c = s + i; c <= limitCount; c += s) words[c >> 6] &= Dm[(c >> 1) & 31];
     } else {
       // No overflow: c + ahead stays below MaxLimit + 2^23.
       const std::uint32_t ahead = PrefetchStrikes * s;
+#pragma GCC unroll 4
       for (std::uint32_t c = s + i; c <= limitCount; c += s) {
         __builtin_prefetch(words + (std::min(c + ahead, limitCount) >> 6), 1);
         words[c >> 6] &= Dm[(c >> 1) & 31];

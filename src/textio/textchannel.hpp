@@ -85,7 +85,8 @@ bool AtEnd(TextChannel& channel);
 
 // The decimal form of PutInt32 and PutInt64: writes the digits (and a
 // leading "-") ending just before outEnd and returns where they start.
-// The caller leaves MaxInt64Digits bytes of room before outEnd.
+// The caller leaves MaxInt64Digits bytes of room before outEnd, any of which
+// may be overwritten.
 constexpr std::uint32_t MaxInt64Digits = 20;  // "-9223372036854775808"
 inline char* FormatInt64(std::int64_t value, char* outEnd);
 
@@ -120,20 +121,50 @@ inline std::uint32_t CountDigits(std::uint32_t value) {
   return guess + (nonZero >= PowersOf10[guess] ? 1 : 0);
 }
 
-// 32-bit arithmetic for what fits in 32 bits: every number of the prime list.
-inline char* FormatUint32(std::uint32_t value, char* outEnd) {
-  char* out = outEnd;
-  while (value >= 100) {
-    const std::uint32_t pair = value % 100 * 2;
-    value /= 100;
-    out -= 2;
-    std::memcpy(out, DigitPairs + pair, 2);
+// The eight decimal digits of value < 10^8, leading zeros included, as eight
+// ASCII bytes in memory order: two lanes of four digits, then four of two,
+// then eight of one, each split by one multiplication and a shift (exact for
+// every such value).
+inline std::uint64_t EightDigits(std::uint32_t value) {
+  static_assert(std::endian::native == std::endian::little, "the lanes are laid out little-endian");
+  const std::uint32_t high = value / 10000;
+  std::uint64_t x = high | std::uint64_t{value - high * 10000} << 32;
+  const std::uint64_t hundreds = (x * 10486 >> 20) & 0x0000007F0000007F;
+  x = hundreds | (x - hundreds * 100) << 16;
+  const std::uint64_t tens = (x * 103 >> 10) & 0x000F000F000F000F;
+  x = tens | (x - tens * 10) << 8;
+  return x | 0x3030303030303030;
+}
+
+// Writes the digits of value, digits = CountDigits(value) of them, from out
+// on. Up to eight digits are one 8-byte store, so out needs 8 bytes of room
+// whatever the count; the bytes after the digits are left undefined.
+inline void WriteDigits(std::uint32_t value, std::uint32_t digits, char* out) {
+  if (digits <= 8) {
+    const std::uint64_t text = EightDigits(value) >> (8 * (8 - digits));
+    std::memcpy(out, &text, 8);
+    return;
   }
-  if (value >= 10) {
-    out -= 2;
-    std::memcpy(out, DigitPairs + value * 2, 2);
+  const std::uint32_t head = value / 100000000;
+  if (digits == 10)
+    std::memcpy(out, DigitPairs + 2 * head, 2);
+  else
+    *out = static_cast<char>('0' + head);
+  const std::uint64_t text = EightDigits(value - head * 100000000);
+  std::memcpy(out + digits - 8, &text, 8);
+}
+
+// 32-bit arithmetic for what fits in 32 bits: every number of the prime list.
+// A number of up to eight digits is stored as eight with its leading zeros,
+// which fall in the room the caller leaves before outEnd.
+inline char* FormatUint32(std::uint32_t value, char* outEnd) {
+  const std::uint32_t digits = CountDigits(value);
+  char* const out = outEnd - digits;
+  if (digits > 8) {
+    WriteDigits(value, digits, out);
   } else {
-    *--out = static_cast<char>('0' + value);
+    const std::uint64_t text = EightDigits(value);
+    std::memcpy(outEnd - 8, &text, 8);
   }
   return out;
 }
@@ -156,16 +187,17 @@ inline char* FormatInt64(std::int64_t value, char* outEnd) {
 }
 
 inline void PutInt64(TextChannel& channel, std::int64_t value) {
-  // A value of 32 bits whose digits leave the buffer not yet full is written
-  // straight into it: the digits are counted first, then written backwards
-  // from their end, with no copy through a local array.
+  // A value of 32 bits whose digits leave the buffer not yet full, and room
+  // for the 8-byte store, is written straight into it, with no copy through
+  // a local array.
   if (channel.mode == ChannelMode::Writing && value >= 0 && value <= 0xFFFFFFFF) [[likely]] {
     const auto magnitude = static_cast<std::uint32_t>(value);
     const std::uint32_t count = textio_detail::CountDigits(magnitude);
-    if (channel.position + count < ChannelBufferSize) [[likely]] {
-      textio_detail::FormatUint32(
-          magnitude, reinterpret_cast<char*>(channel.buffer + channel.position + count));
-      channel.position += count;
+    const std::uint32_t position = channel.position;
+    if (position + count < ChannelBufferSize && position <= ChannelBufferSize - 8) [[likely]] {
+      textio_detail::WriteDigits(magnitude, count,
+                                 reinterpret_cast<char*>(channel.buffer + position));
+      channel.position = position + count;
       return;
     }
   }

@@ -95,6 +95,48 @@ TEST(PutInt, AgreesWithTheStandardLibraryAcrossTheRange) {
             expected32);
 }
 
+// Numbers of every length at every place in the buffer: the digits are
+// stored eight at a time, so the last bytes before a full buffer and a
+// number split across two blocks are where a fault would show.
+TEST(PutInt, EveryLengthAtEveryBufferPositionGivesTheDigitsAndWholeBlocks) {
+  std::vector<std::uint32_t> values = {0, 4294967295};
+  for (std::uint32_t power = 10; power <= 1'000'000'000; power *= 10) {
+    values.push_back(power - 1);
+    values.push_back(power);
+    if (power == 1'000'000'000) break;
+  }
+  for (std::uint32_t lead = 0; lead < ChannelBufferSize; ++lead) {
+    std::string expected(lead, '.');
+    for (std::uint32_t v : values) expected += std::to_string(v) + "\r\n";
+    const std::string written = Written([&](TextChannel& f) {
+      PutText(f, std::string(lead, '.'));
+      for (std::uint32_t v : values) {
+        PutInt64(f, v);
+        PutLineEnd(f);
+      }
+    });
+    ASSERT_EQ(written, expected) << "after " << lead << " bytes";
+    const std::vector<std::uint32_t>& sizes = fake::Files()["forms.txt"].writeSizes;
+    for (std::size_t k = 0; k + 1 < sizes.size(); ++k) ASSERT_EQ(sizes[k], ChannelBufferSize);
+  }
+}
+
+// Every 32-bit value in steps of a prime near 10,000, against the standard
+// library (the formatter was checked for all 2^32 values when written).
+TEST(PutInt, AgreesWithTheStandardLibraryAcrossAllOf32Bits) {
+  std::string expected;
+  std::vector<std::uint32_t> values;
+  for (std::uint64_t v = 0; v <= 0xFFFFFFFF; v += 9973) values.push_back(static_cast<std::uint32_t>(v));
+  for (std::uint32_t v : values) expected += std::to_string(v) + "\r\n";
+  EXPECT_EQ(Written([&](TextChannel& f) {
+              for (std::uint32_t v : values) {
+                PutInt64(f, v);
+                PutLineEnd(f);
+              }
+            }),
+            expected);
+}
+
 TEST(PutFixed, WidthTenThreeDecimalsRightAlignedAndRounded) {
   struct Case {
     double value;
