@@ -201,7 +201,12 @@ the next load of that word. The strikes of the larger primes each land on a cach
 own and are bounded by the memory: the prefetch 64 strikes ahead keeps the fetches overlapping and
 the huge pages keep the page walks away, which the plain loop does not have. The tail scan
 (`EndOfSave`) is bounded by the system calls, one 128-byte write each (the write floor), plus a
-branch miss for nearly every prime and the decimal form of each line."""
+branch miss for nearly every prime and the decimal form of each line. On the machine measured
+here, a bare system call costs about 1 µs and a 128-byte write about 1.5 µs; with its writes
+taken out, the tail scan of `pellarn-1` at 100,000,000 takes some 110 ms: about 30 ms testing
+50 million bits, 48 ms of branch misses (5.76 million primes, one miss each) and 30 ms forming
+and placing the lines. What is left over the floor, some 25 ms, is the program finding its code
+and data again after each of the 444,223 writes."""
 
 
 def mib(n):
