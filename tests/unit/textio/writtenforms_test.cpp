@@ -126,7 +126,8 @@ TEST(PutInt, EveryLengthAtEveryBufferPositionGivesTheDigitsAndWholeBlocks) {
 TEST(PutInt, AgreesWithTheStandardLibraryAcrossAllOf32Bits) {
   std::string expected;
   std::vector<std::uint32_t> values;
-  for (std::uint64_t v = 0; v <= 0xFFFFFFFF; v += 9973) values.push_back(static_cast<std::uint32_t>(v));
+  for (std::uint64_t v = 0; v <= 0xFFFFFFFF; v += 9973)
+    values.push_back(static_cast<std::uint32_t>(v));
   for (std::uint32_t v : values) expected += std::to_string(v) + "\r\n";
   EXPECT_EQ(Written([&](TextChannel& f) {
               for (std::uint32_t v : values) {
